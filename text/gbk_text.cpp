@@ -28,9 +28,9 @@ bool matches_at(std::string_view text, std::size_t i, std::string_view marker, b
 }
 
 // Byte index of the first character boundary at or after `from`, walking from a
-// known boundary `boundary` <= from.
+// known boundary `boundary` <= from; the end of the text when from lies beyond it.
 std::size_t boundary_at_or_after(std::string_view text, std::size_t boundary, std::size_t from) {
-  while (boundary < from) boundary += char_length(text, boundary);
+  while (boundary < from && boundary < text.size()) boundary += char_length(text, boundary);
   return boundary;
 }
 

@@ -4,7 +4,7 @@ GENERATOR := -G Ninja
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-fast asan tsan run clean bench
+.PHONY: all deps build test test-fast asan tsan fuzz bench run clean
 
 all: build
 
@@ -17,8 +17,9 @@ build/build.ninja: | deps
 build: deps build/build.ninja
 	cmake --build build -j $(JOBS)
 
-# The plain build's tests, then the same tests under ASan+UBSan and TSan.
-test: test-fast asan tsan
+# The plain build's tests, then the same tests under ASan+UBSan and TSan, then a short
+# fixed run of every fuzz harness.
+test: test-fast asan tsan fuzz
 
 test-fast: build
 	ctest --test-dir build --output-on-failure -j $(JOBS)
@@ -39,6 +40,33 @@ tsan: deps build-tsan/build.ninja
 	cmake --build build-tsan -j $(JOBS)
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" \
 	  ctest --test-dir build-tsan --output-on-failure -j $(JOBS)
+
+# libFuzzer harnesses (clang, ASan+UBSan), each run for FUZZ_SECONDS.
+FUZZ_SECONDS ?= 20
+build-fuzz/build.ninja: | deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCORVANE_SANITIZE=address -DCORVANE_WITH_FUZZ=ON -DCORVANE_WITH_TESTS=OFF \
+	  -DCORVANE_WITH_GUI=OFF $(CMAKE_FLAGS)
+
+fuzz: deps build-fuzz/build.ninja
+	cmake --build build-fuzz -j $(JOBS)
+	@set -e; for f in build-fuzz/tests/fuzz/fuzz_*; do \
+	  [ -x "$$f" ] || continue; \
+	  echo "fuzz: $$f for $(FUZZ_SECONDS) s"; \
+	  mkdir -p build-fuzz/corpus/$$(basename $$f); \
+	  "$$f" -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -print_final_stats=0 \
+	    build-fuzz/corpus/$$(basename $$f) 2>build-fuzz/$$(basename $$f).log \
+	    || { tail -50 build-fuzz/$$(basename $$f).log; exit 1; }; \
+	done; echo "fuzz: all harnesses clean"
+
+# Benchmarks, with their figures on standard output.
+build-bench/build.ninja: | deps
+	cmake -S . -B build-bench $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DCORVANE_WITH_BENCH=ON \
+	  -DCORVANE_WITH_GUI=OFF $(CMAKE_FLAGS)
+
+bench: deps build-bench/build.ninja
+	cmake --build build-bench -j $(JOBS)
+	@set -e; for b in build-bench/bench/*_bench; do [ -x "$$b" ] && "$$b"; done
 
 run: build
 	./build/cli/corvane-cli --help

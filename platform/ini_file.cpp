@@ -289,29 +289,22 @@ bool write_profile_string(std::string_view path, std::string_view section,
   std::vector<Line> lines = split_lines(content);
   Location at = locate(lines, s, k);
 
+  const bool insert_key = at.section && !at.key;
   std::string out;
   out.reserve(content.size() + entry.size() + s.size() + 8);
-  auto put_line = [&](const Line& line) {
-    out.append(line.text);
-    out.append(line.end.empty() ? std::string_view("\r\n") : line.end);
-  };
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (at.key && i == *at.key) {
       out.append(entry);
       continue;
     }
-    if (at.section && !at.key && i == at.last_line) {
-      put_line(lines[i]);
-      out.append(entry);
-      continue;
-    }
-    // A last line without a line end gets one only when something follows it.
-    if (i + 1 == lines.size() && !at.section)
-      put_line(lines[i]);
-    else {
-      out.append(lines[i].text);
+    const bool key_goes_here = insert_key && i == at.last_line;
+    out.append(lines[i].text);
+    // Only the last line can lack a line end; it gets one when something follows it.
+    if (lines[i].end.empty() && (key_goes_here || !at.section))
+      out.append("\r\n");
+    else
       out.append(lines[i].end);
-    }
+    if (key_goes_here) out.append(entry);
   }
   if (!at.section) {
     out += '[';

@@ -163,6 +163,18 @@ TEST(WaitWithMessagesTest, RemovedPumpIsNotCalledAgain) {
   EXPECT_EQ(calls, 1);
 }
 
+TEST(ProcessPendingMessagesTest, RunsThisThreadsPumpOnce) {
+  process_pending_messages();  // no pump installed: nothing happens
+  int calls = 0;
+  set_message_pump([&calls] { ++calls; });
+  process_pending_messages();
+  std::thread other([] { process_pending_messages(); });
+  other.join();
+  set_message_pump({});
+  process_pending_messages();
+  EXPECT_EQ(calls, 1);
+}
+
 TEST(WaitWithMessagesTest, NothingToWaitFor) {
   int calls = 0;
   set_message_pump([&calls] { ++calls; });

@@ -1,0 +1,122 @@
+#pragma once
+// The service's own texts, GBK bytes. Texts the client looks for must stay byte for
+// byte as they are.
+
+namespace corvane::local::texts {
+
+// Markers and messages the client reads.
+inline constexpr const char SPACE_MISSING[] = "\xBF\xD5\xBC\xE4\xB2\xBB\xB4\xE6\xD4\xDA\xA3\xAC\xC7\xEB\xBC\xEC\xB2\xE9\xB5\xD8\xD6\xB7\xCA\xE4\xC8\xEB\xCA\xC7\xB7\xF1\xD5\xFD\xC8\xB7"; /* 空间不存在，请检查地址输入是否正确 */
+inline constexpr const char CAPTCHA_WRONG[] = "\xD1\xE9\xD6\xA4\xC2\xEB\xB2\xBB\xD5\xFD\xC8\xB7"; /* 验证码不正确 */
+inline constexpr const char PASSWORD_WRONG[] = "\xB9\xDC\xC0\xED\xC3\xDC\xC2\xEB\xCA\xE4\xC8\xEB\xB2\xBB\xD5\xFD\xC8\xB7\xA3\xA1\xC7\xEB\xD6\xD8\xD0\xC2\xCA\xE4\xC8\xEB"; /* 管理密码输入不正确！请重新输入 */
+inline constexpr const char NO_LIST_RIGHT[] = "\xCE\xDE\xB2\xE9\xBF\xB4\xCE\xC4\xBC\xFE\xC1\xD0\xB1\xED\xC8\xA8\xCF\xDE"; /* 无查看文件列表权限 */
+inline constexpr const char UPLOAD_DONE[] = "3\xCE\xAA\xC9\xCF\xB4\xAB\xB3\xC9\xB9\xA6"; /* 3为上传成功 */
+inline constexpr const char SPACE_SIZE_LABEL[] = "\xBF\xD5\xBC\xE4:"; /* 空间: */
+inline constexpr const char UPLOAD_TIME[] = "\xC9\xCF\xB4\xAB\xCA\xB1\xBC\xE4:"; /* 上传时间: */
+inline constexpr const char BACKEND_CAPTCHA_WRONG[] = "\xD1\xE9\xD6\xA4\xC2\xEB\xB2\xBB\xD5\xFD\xC8\xB7\xA3\xA1"; /* 验证码不正确！ */
+inline constexpr const char NOTHING_DELETED[] = "\xC4\xFA\xBF\xD5\xBC\xE4\xC4\xDA\xC3\xBB\xD3\xD0\xB2\xE9\xD1\xAF\xB5\xBD" "5\xCC\xEC\xC4\xDA\xC9\xBE\xB3\xFD\xB5\xC4\xCE\xC4\xBC\xFE\xA1\xA3"; /* 您空间内没有查询到5天内删除的文件。 */
+
+// Values of the back end's and the registration's fixed form fields.
+inline constexpr const char LOGIN_BUTTON[] = " \xB5\xC7 \xC2\xBC "; /*  登 录  */
+inline constexpr const char RESTORE_BUTTON[] = "\xBB\xD6\xB8\xB4\xCB\xF9\xD3\xD0" "5\xCC\xEC\xC4\xDA\xC9\xBE\xB3\xFD\xCE\xC4\xBC\xFE"; /* 恢复所有5天内删除文件 */
+inline constexpr const char FREE_TYPE[] = "\xC3\xE2\xB7\xD1\xD0\xCD" "1000\xD5\xD7"; /* 免费型1000兆 */
+inline constexpr const char REGISTER_BUTTON[] = "\xBD\xD3\xCA\xDC\xD7\xA2\xB2\xE1\xD0\xAD\xD2\xE9\xB2\xA2\xCC\xE1\xBD\xBB\xD7\xA2\xB2\xE1\xD7\xCA\xC1\xCF"; /* 接受注册协议并提交注册资料 */
+
+// Space pages.
+inline constexpr const char TITLE_SUFFIX[] = "\xB5\xC4\xB8\xF6\xC8\xCB\xCD\xF8\xC5\xCC\xBF\xD5\xBC\xE4"; /* 的个人网盘空间 */
+inline constexpr const char SITE_NAME[] = "Corvane\xB8\xF6\xC8\xCB\xD4\xC6\xCD\xF8\xC5\xCC"; /* Corvane个人云网盘 */
+inline constexpr const char FREE_LABEL[] = "\xCA\xA3\xD3\xE0:"; /* 剩余: */
+inline constexpr const char ONLINE_LABEL[] = "\xD4\xDA\xCF\xDF:"; /* 在线: */
+inline constexpr const char PERSONS[] = "\xC8\xCB"; /* 人 */
+inline constexpr const char ACCESS_PASSWORD_WRONG[] = "\xB7\xC3\xCE\xCA\xC3\xDC\xC2\xEB\xB2\xBB\xD5\xFD\xC8\xB7"; /* 访问密码不正确 */
+inline constexpr const char ACCESS_OPENED[] = "\xB7\xC3\xCE\xCA\xC3\xDC\xC2\xEB\xD5\xFD\xC8\xB7"; /* 访问密码正确 */
+inline constexpr const char DIRECTORY_MISSING[] = "\xC4\xBF\xC2\xBC\xB2\xBB\xB4\xE6\xD4\xDA"; /* 目录不存在 */
+inline constexpr const char FILE_MISSING[] = "\xCE\xC4\xBC\xFE\xB2\xBB\xB4\xE6\xD4\xDA"; /* 文件不存在 */
+inline constexpr const char NOT_OWNER[] = "\xCE\xDE\xB2\xD9\xD7\xF7\xC8\xA8\xCF\xDE\xA3\xAC\xC7\xEB\xCF\xC8\xB5\xC7\xC2\xBC\xB9\xDC\xC0\xED"; /* 无操作权限，请先登录管理 */
+inline constexpr const char NAME_EMPTY[] = "\xC3\xFB\xB3\xC6\xB2\xBB\xC4\xDC\xCE\xAA\xBF\xD5"; /* 名称不能为空 */
+inline constexpr const char NAME_INVALID[] = "\xC3\xFB\xB3\xC6\xBA\xAC\xD3\xD0\xB2\xBB\xD4\xCA\xD0\xED\xB5\xC4\xD7\xD6\xB7\xFB"; /* 名称含有不允许的字符 */
+inline constexpr const char NAME_TOO_LONG[] = "\xC3\xFB\xB3\xC6\xB9\xFD\xB3\xA4"; /* 名称过长 */
+inline constexpr const char DIRECTORY_EXISTS[] = "\xC4\xBF\xC2\xBC\xC3\xFB\xB3\xC6\xD2\xD1\xB4\xE6\xD4\xDA"; /* 目录名称已存在 */
+inline constexpr const char BAD_REQUEST[] = "\xC7\xEB\xC7\xF3\xCE\xDE\xD0\xA7"; /* 请求无效 */
+inline constexpr const char UNKNOWN_OPERATION[] = "\xCE\xB4\xD6\xAA\xB5\xC4\xB2\xD9\xD7\xF7"; /* 未知的操作 */
+inline constexpr const char DONE[] = "\xB2\xD9\xD7\xF7\xB3\xC9\xB9\xA6"; /* 操作成功 */
+inline constexpr const char LOGIN_DONE[] = "\xB9\xDC\xC0\xED\xB5\xC7\xC2\xBC\xB3\xC9\xB9\xA6"; /* 管理登录成功 */
+inline constexpr const char ENCRYPTED[] = "\xBC\xD3\xC3\xDC"; /* 加密 */
+inline constexpr const char OPEN[] = "\xB9\xAB\xBF\xAA"; /* 公开 */
+inline constexpr const char COL_IP[] = "\xC0\xB4\xB7\xC3IP"; /* 来访IP */
+inline constexpr const char COL_ENTERED[] = "\xBD\xF8\xC8\xEB\xCA\xB1\xBC\xE4"; /* 进入时间 */
+inline constexpr const char COL_ONLINE[] = "\xD4\xDA\xCF\xDF\xCA\xB1\xBC\xE4"; /* 在线时间 */
+inline constexpr const char MINUTES[] = "\xB7\xD6"; /* 分 */
+inline constexpr const char SECONDS[] = "\xC3\xEB"; /* 秒 */
+inline constexpr const char COL_DL_TIME[] = "\xCF\xC2\xD4\xD8\xCA\xB1\xBC\xE4"; /* 下载时间 */
+inline constexpr const char COL_DL_IP[] = "\xCF\xC2\xD4\xD8\xD5\xDFIP"; /* 下载者IP */
+inline constexpr const char COL_DL_NAME[] = "\xCE\xC4\xBC\xFE\xC3\xFB\xB3\xC6"; /* 文件名称 */
+inline constexpr const char COL_DL_AMOUNT[] = "\xCF\xC2\xD4\xD8\xC1\xBF"; /* 下载量 */
+inline constexpr const char COL_DL_SPEED[] = "\xCB\xD9\xB6\xC8"; /* 速度 */
+inline constexpr const char COL_DL_TAKEN[] = "\xD3\xC3\xCA\xB1"; /* 用时 */
+inline constexpr const char PREVIOUS_PAGE[] = "\xC9\xCF\xD2\xBB\xD2\xB3"; /* 上一页 */
+inline constexpr const char NEXT_PAGE[] = "\xCF\xC2\xD2\xBB\xD2\xB3"; /* 下一页 */
+inline constexpr const char DOWNLOAD_TITLE[] = "\xCE\xC4\xBC\xFE\xCF\xC2\xD4\xD8"; /* 文件下载 */
+inline constexpr const char DOWNLOAD_CLICK[] = "\xB5\xE3\xBB\xF7\xCF\xC2\xD4\xD8"; /* 点击下载 */
+inline constexpr const char PAGE_MISSING[] = "\xD2\xB3\xC3\xE6\xB2\xBB\xB4\xE6\xD4\xDA"; /* 页面不存在 */
+inline constexpr const char SERVER_ERROR[] = "\xB7\xFE\xCE\xF1\xC6\xF7\xC4\xDA\xB2\xBF\xB4\xED\xCE\xF3"; /* 服务器内部错误 */
+
+// Uploads: every failure names its code, none of them the success code.
+inline constexpr const char UPLOAD_FAILED[] = "0\xCE\xAA\xC9\xCF\xB4\xAB\xCA\xA7\xB0\xDC"; /* 0为上传失败 */
+inline constexpr const char UPLOAD_TOO_LARGE[] = "1\xCE\xAA\xCE\xC4\xBC\xFE\xB3\xAC\xB9\xFD" "15MB\xCF\xDE\xD6\xC6"; /* 1为文件超过15MB限制 */
+inline constexpr const char UPLOAD_NO_SPACE[] = "2\xCE\xAA\xBF\xD5\xBC\xE4\xCA\xA3\xD3\xE0\xC8\xDD\xC1\xBF\xB2\xBB\xD7\xE3"; /* 2为空间剩余容量不足 */
+
+// Back end and registration.
+inline constexpr const char BACKEND_TITLE[] = "\xBF\xD5\xBC\xE4\xBA\xF3\xCC\xA8\xB9\xDC\xC0\xED\xB5\xC7\xC2\xBC"; /* 空间后台管理登录 */
+inline constexpr const char BACKEND_ACCOUNT[] = "\xBF\xD5\xBC\xE4\xD5\xCB\xBA\xC5\xA3\xBA"; /* 空间账号： */
+inline constexpr const char BACKEND_PASSWORD[] = "\xB9\xDC\xC0\xED\xC3\xDC\xC2\xEB\xA3\xBA"; /* 管理密码： */
+inline constexpr const char BACKEND_CAPTCHA[] = "\xD1\xE9\xD6\xA4\xC2\xEB\xA3\xBA"; /* 验证码： */
+inline constexpr const char PAGE_EXPIRED[] = "\xD2\xB3\xC3\xE6\xD2\xD1\xB9\xFD\xC6\xDA\xA3\xAC\xC7\xEB\xCB\xA2\xD0\xC2\xBA\xF3\xD6\xD8\xCA\xD4"; /* 页面已过期，请刷新后重试 */
+inline constexpr const char BACKEND_LOGIN_WRONG[] = "\xD5\xCB\xBA\xC5\xBB\xF2\xC3\xDC\xC2\xEB\xB2\xBB\xD5\xFD\xC8\xB7\xA3\xA1"; /* 账号或密码不正确！ */
+inline constexpr const char BACKEND_LOGIN_DONE[] = "\xB5\xC7\xC2\xBC\xB3\xC9\xB9\xA6\xA3\xA1"; /* 登录成功！ */
+inline constexpr const char BACKEND_LOGIN_FIRST[] = "\xC7\xEB\xCF\xC8\xB5\xC7\xC2\xBC\xBF\xD5\xBC\xE4\xBA\xF3\xCC\xA8"; /* 请先登录空间后台 */
+inline constexpr const char DELETED_TITLE[] = "\xBB\xD6\xB8\xB4" "5\xCC\xEC\xC4\xDA\xC9\xBE\xB3\xFD\xB5\xC4\xCE\xC4\xBC\xFE"; /* 恢复5天内删除的文件 */
+inline constexpr const char DELETED_COUNT_BEFORE[] = "\xC4\xFA\xBF\xD5\xBC\xE4\xC4\xDA\xB9\xB2\xD3\xD0"; /* 您空间内共有 */
+inline constexpr const char DELETED_COUNT_AFTER[] = "\xB8\xF6" "5\xCC\xEC\xC4\xDA\xC9\xBE\xB3\xFD\xB5\xC4\xCE\xC4\xBC\xFE"; /* 个5天内删除的文件 */
+inline constexpr const char RESTORED_BEFORE[] = "\xD2\xD1\xB3\xC9\xB9\xA6\xBB\xD6\xB8\xB4"; /* 已成功恢复 */
+inline constexpr const char RESTORED_AFTER[] = "\xB8\xF6\xCE\xC4\xBC\xFE\xA1\xA3"; /* 个文件。 */
+inline constexpr const char COL_NAME[] = "\xCE\xC4\xBC\xFE\xC3\xFB\xB3\xC6"; /* 文件名称 */
+inline constexpr const char COL_SIZE[] = "\xB4\xF3\xD0\xA1"; /* 大小 */
+inline constexpr const char COL_DELETED[] = "\xC9\xBE\xB3\xFD\xCA\xB1\xBC\xE4"; /* 删除时间 */
+inline constexpr const char REGISTER_TITLE[] = "\xD7\xA2\xB2\xE1\xB8\xF6\xC8\xCB\xCD\xF8\xC5\xCC\xBF\xD5\xBC\xE4"; /* 注册个人网盘空间 */
+inline constexpr const char REGISTER_BAD_ACCOUNT[] = "\xBF\xD5\xBC\xE4\xD5\xCB\xBA\xC5\xD6\xBB\xC4\xDC\xD3\xC9" "3\xB5\xBD" "20\xCE\xBB\xD0\xA1\xD0\xB4\xD7\xD6\xC4\xB8\xBB\xF2\xCA\xFD\xD7\xD6\xD7\xE9\xB3\xC9\xA3\xAC\xB2\xA2\xD2\xD4\xD7\xD6\xC4\xB8\xBF\xAA\xCD\xB7"; /* 空间账号只能由3到20位小写字母或数字组成，并以字母开头 */
+inline constexpr const char REGISTER_TAKEN[] = "\xB8\xC3\xBF\xD5\xBC\xE4\xD5\xCB\xBA\xC5\xD2\xD1\xB1\xBB\xD7\xA2\xB2\xE1\xA3\xAC\xC7\xEB\xBB\xBB\xD2\xBB\xB8\xF6"; /* 该空间账号已被注册，请换一个 */
+inline constexpr const char REGISTER_BAD_EMAIL[] = "\xB5\xE7\xD7\xD3\xD3\xCA\xCF\xE4\xB8\xF1\xCA\xBD\xB2\xBB\xD5\xFD\xC8\xB7"; /* 电子邮箱格式不正确 */
+inline constexpr const char REGISTER_EMAIL_MISMATCH[] = "\xC1\xBD\xB4\xCE\xCA\xE4\xC8\xEB\xB5\xC4\xB5\xE7\xD7\xD3\xD3\xCA\xCF\xE4\xB2\xBB\xD2\xBB\xD6\xC2"; /* 两次输入的电子邮箱不一致 */
+inline constexpr const char REGISTER_BAD_PASSWORD[] = "\xC3\xDC\xC2\xEB\xB3\xA4\xB6\xC8\xD3\xA6\xCE\xAA" "1\xB5\xBD" "32\xCE\xBB"; /* 密码长度应为1到32位 */
+inline constexpr const char REGISTER_PASSWORD_MISMATCH[] = "\xC1\xBD\xB4\xCE\xCA\xE4\xC8\xEB\xB5\xC4\xC3\xDC\xC2\xEB\xB2\xBB\xD2\xBB\xD6\xC2"; /* 两次输入的密码不一致 */
+inline constexpr const char REGISTER_BAD_TYPE[] = "\xC7\xEB\xD1\xA1\xD4\xF1\xBF\xD5\xBC\xE4\xC0\xE0\xD0\xCD"; /* 请选择空间类型 */
+inline constexpr const char REGISTER_DONE[] = "\xD7\xA2\xB2\xE1\xB3\xC9\xB9\xA6"; /* 注册成功 */
+inline constexpr const char REGISTER_EMAIL[] = "\xB5\xE7\xD7\xD3\xD3\xCA\xCF\xE4\xA3\xBA"; /* 电子邮箱： */
+inline constexpr const char REGISTER_CONFIRM[] = "\xC8\xB7\xC8\xCF\xA3\xBA"; /* 确认： */
+inline constexpr const char REGISTER_TYPE[] = "\xBF\xD5\xBC\xE4\xC0\xE0\xD0\xCD\xA3\xBA"; /* 空间类型： */
+
+// Demo space.
+inline constexpr const char DEMO_DOCUMENTS[] = "\xCE\xC4\xB5\xB5"; /* 文档 */
+inline constexpr const char DEMO_PICTURES[] = "\xD5\xD5\xC6\xAC"; /* 照片 */
+inline constexpr const char DEMO_MEDIA[] = "\xD2\xF4\xC0\xD6\xCA\xD3\xC6\xB5"; /* 音乐视频 */
+inline constexpr const char DEMO_SOFTWARE[] = "\xC8\xED\xBC\xFE"; /* 软件 */
+inline constexpr const char DEMO_PRIVATE[] = "\xCB\xBD\xC3\xDC"; /* 私密 */
+inline constexpr const char DEMO_SUB_2023[] = "2023\xC4\xEA"; /* 2023年 */
+inline constexpr const char DEMO_SUB_SCREENSHOTS[] = "\xBD\xD8\xCD\xBC"; /* 截图 */
+inline constexpr const char DEMO_README[] = "\xCB\xB5\xC3\xF7.txt"; /* 说明.txt */
+inline constexpr const char DEMO_CONTRACT[] = "\xBA\xCF\xCD\xAC.doc"; /* 合同.doc */
+inline constexpr const char DEMO_BUDGET[] = "\xD4\xA4\xCB\xE3.xlsx"; /* 预算.xlsx */
+inline constexpr const char DEMO_REPORT[] = "\xB1\xA8\xB1\xED.xls"; /* 报表.xls */
+inline constexpr const char DEMO_NOTES[] = "\xBB\xE1\xD2\xE9\xBC\xC7\xC2\xBC.txt"; /* 会议记录.txt */
+inline constexpr const char DEMO_LANDSCAPE[] = "\xB7\xE7\xBE\xB0.bmp"; /* 风景.bmp */
+inline constexpr const char DEMO_SCREEN[] = "\xBD\xE7\xC3\xE6.bmp"; /* 界面.bmp */
+inline constexpr const char DEMO_SONG[] = "\xB8\xE8\xC7\xFA.mp3"; /* 歌曲.mp3 */
+inline constexpr const char DEMO_CLIP[] = "\xB6\xCC\xC6\xAC.mp4"; /* 短片.mp4 */
+inline constexpr const char DEMO_SETUP[] = "\xB0\xB2\xD7\xB0\xB3\xCC\xD0\xF2.exe"; /* 安装程序.exe */
+inline constexpr const char DEMO_ARCHIVE[] = "\xD7\xCA\xC1\xCF.rar"; /* 资料.rar */
+inline constexpr const char DEMO_DIARY[] = "\xC8\xD5\xBC\xC7.txt"; /* 日记.txt */
+inline constexpr const char DEMO_README_TEXT[] = "\xD5\xE2\xCA\xC7\xD1\xDD\xCA\xBE\xBF\xD5\xBC\xE4\xA1\xA3\xBF\xC9\xD2\xD4\xE4\xAF\xC0\xC0\xA1\xA2\xCF\xC2\xD4\xD8\xCE\xC4\xBC\xFE\xA3\xBB\xB9\xDC\xC0\xED\xD4\xB1\xBF\xC9\xD2\xD4\xC9\xCF\xB4\xAB\xA1\xA2\xB1\xE0\xBC\xAD\xBA\xCD\xC9\xBE\xB3\xFD\xA1\xA3\r\n"; /* 这是演示空间。可以浏览、下载文件；管理员可以上传、编辑和删除。\r\n */
+inline constexpr const char DEMO_DIARY_TEXT[] = "\xBD\xF1\xCC\xEC\xCC\xEC\xC6\xF8\xBA\xDC\xBA\xC3\xA1\xA3\xD5\xE2\xB8\xF6\xC4\xBF\xC2\xBC\xD3\xD0\xB7\xC3\xCE\xCA\xC3\xDC\xC2\xEB\xA1\xA3\r\n"; /* 今天天气很好。这个目录有访问密码。\r\n */
+inline constexpr const char DEMO_NOTES_TEXT[] = "\xBB\xE1\xD2\xE9\xBC\xC7\xC2\xBC\xA3\xBA\xCF\xC2\xD6\xDC\xD2\xBB\xB7\xA2\xB2\xBC\xD0\xC2\xB0\xE6\xB1\xBE\xA1\xA3\r\n"; /* 会议记录：下周一发布新版本。\r\n */
+
+}  // namespace corvane::local::texts

@@ -211,7 +211,17 @@ std::optional<UploadPart> parse_upload_body(std::string_view body, std::string_v
     if (head_end == std::string_view::npos) return std::nullopt;
     std::string_view head = body.substr(pos, head_end - pos);
     std::size_t content_start = head_end + 4;
-    std::size_t content_end = body.find(next, content_start);
+    // The client's form ends with a fixed tail after the file: the closing delimiter,
+    // then a last part. Found there, it marks the end of the file exactly, whatever
+    // the file holds; otherwise the first delimiter line ends the part.
+    const std::string tail = next + "--\r\nContent-Disposition: form-data; name=\"Upload\"\r\n\r\n"
+                             "Submit Query\r\n" + delimiter + "--";
+    std::size_t content_end = std::string_view::npos;
+    if (pos == delimiter.size() + 2 && body.size() >= content_start + tail.size() &&
+        body.compare(body.size() - tail.size(), tail.size(), tail) == 0)
+      content_end = body.size() - tail.size();
+    else
+      content_end = body.find(next, content_start);
     if (content_end == std::string_view::npos) return std::nullopt;
     std::string disposition;
     std::size_t line_start = 0;

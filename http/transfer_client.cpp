@@ -151,8 +151,7 @@ std::string header_name(std::string_view line) {
 std::string cut_last(std::string text, int trim_count) {
   if (trim_count <= 0) return text;
   std::size_t n = static_cast<std::size_t>(trim_count);
-  text.resize(n >= text.size() ? 0 : text.size() - n);
-  return text;
+  return n >= text.size() ? std::string() : text.substr(0, text.size() - n);
 }
 
 std::string random_suffix() {
@@ -200,7 +199,7 @@ TransferAddress transfer_address(std::string_view url) {
   parts.port = port != 0 ? port : (parts.secure ? 443 : 80);
   // The host is looked for after the scheme, so that a host such as "p" or "t" is not
   // found inside "http" itself.
-  parts.path = "/";
+  parts.path.assign(1, '/');
   if (!parts.host.empty()) {
     std::size_t at = find_text(url, parts.host, static_cast<long>(scheme) + 1, true);
     if (at > 0) {
@@ -230,7 +229,7 @@ std::string safe_file_name(std::string_view gbk_name) {
     out[i - 1] = '_';
   }
   if (out.empty()) return "_";
-  if (is_device_name(std::string_view(out).substr(0, out.find('.')))) out.insert(0, "_");
+  if (is_device_name(std::string_view(out).substr(0, out.find('.')))) out.insert(out.begin(), '_');
   return out;
 }
 

@@ -183,6 +183,15 @@ TEST(TransferClientHeaders, LaterAddReplacesAndEmptyValueRemoves) {
   EXPECT_EQ(server.requests().at(0).request_line, "GET /h HTTP/1.1");
 }
 
+TEST(TransferClientHeaders, ServerCredentialsGoOutAsBasic) {
+  RawServer server([](const RawRequest&) { return RawServer::response("ok"); });
+  TransferClient client;
+  EXPECT_TRUE(client.set_credentials("u", "p"));
+  ASSERT_TRUE(client.open("GET", server.base_url() + "/"));
+  ASSERT_TRUE(client.send());
+  EXPECT_EQ(server.requests().at(0).header("Authorization"), "Basic dTpw");  // u:p
+}
+
 TEST(TransferClientProxy, EnvironmentProxyNeverApplies) {
   RawServer server([](const RawRequest&) { return RawServer::response("direct"); });
   test::ScopedEnv a("http_proxy", "http://127.0.0.1:1");

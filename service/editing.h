@@ -7,7 +7,7 @@
 
 namespace corvane {
 
-// The option flags the service's own edit form sends with every root directory.
+// The fixed settings value that goes with every root directory created or edited.
 inline constexpr std::string_view DIRECTORY_FLAGS = "011000";
 // Pre-encoded separators inside the edit forms' last field: "|" and ",".
 inline constexpr std::string_view ENCODED_BAR = "%7C";

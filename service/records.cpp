@@ -63,16 +63,12 @@ int parse_download_records(std::string_view pages, TextList& times, TextList& ip
 }
 
 int ServiceClient::list_online(TextList& ips, TextList& entered, TextList& online) {
-  ips.clear();
-  entered.clear();
-  online.clear();
   const std::string page = post_form("xszxlb");
   return parse_online_list(page, ips, entered, online, process_pending_messages);
 }
 
 int ServiceClient::list_download_records(TextList& times, TextList& ips, TextList& files,
                                          TextList& amounts, TextList& speeds, TextList& taken) {
-  for (TextList* list : {&times, &ips, &files, &amounts, &speeds, &taken}) list->clear();
   std::string collected = post_form("xsdllb", "1");
   const int pages = download_pages_to_read(collected);
   // A page that fails adds nothing; the others still count. The rows are matched once,

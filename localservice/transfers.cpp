@@ -139,21 +139,40 @@ void Site::download(const Account& account, const Request& req, Response& res) {
 
   struct Progress {
     int64_t sent = 0;
+    bool recorded = false;
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
   };
   auto progress = std::make_shared<Progress>();
   const bool counted = req.method == "GET";
-  const std::string ip = req.remote_addr;
-  const std::string file_name = f->name;
-  const int64_t started = now();
+  DownloadRecord record;
+  record.time = now();
+  record.ip = req.remote_addr;
+  record.file_name = f->name;
   const int64_t account_id = account.id;
   Store* store = &store_;
+  // The record is written once: before the last piece goes out (so a client that has
+  // the whole file also finds its record), or when an unfinished transfer ends.
+  auto write_record = [store, progress, counted, record, account_id]() mutable {
+    if (!counted || progress->recorded) return;
+    progress->recorded = true;
+    record.amount = progress->sent;
+    record.millis = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - progress->start)
+                        .count();
+    try {
+      store->add_download(account_id, record);
+    } catch (...) {
+      // A record that cannot be written must not take the server down.
+    }
+  };
+  const auto total = static_cast<int64_t>(length);
 
   res.set_header("Content-Disposition",
                  "attachment; filename*=UTF-8''" + percent_encode(platform::gbk_to_utf8(f->name)));
   res.set_content_provider(
       static_cast<std::size_t>(length), "application/octet-stream",
-      [in, progress](std::size_t offset, std::size_t size, httplib::DataSink& sink) {
+      [in, progress, write_record, total](std::size_t offset, std::size_t size,
+                                         httplib::DataSink& sink) mutable {
         // Pieces of at most 64 KB: the file is never held whole.
         char buffer[65536];
         in->clear();
@@ -162,26 +181,16 @@ void Site::download(const Account& account, const Request& req, Response& res) {
         in->read(buffer, static_cast<std::streamsize>(want));
         const std::streamsize got = in->gcount();
         if (got <= 0) return false;
+        if (static_cast<int64_t>(offset) + got == total) {
+          progress->sent += got;
+          write_record();
+          return sink.write(buffer, static_cast<std::size_t>(got));
+        }
         if (!sink.write(buffer, static_cast<std::size_t>(got))) return false;
         progress->sent += got;
         return true;
       },
-      [store, progress, counted, ip, file_name, started, account_id](bool) {
-        if (!counted) return;
-        DownloadRecord r;
-        r.time = started;
-        r.ip = ip;
-        r.file_name = file_name;
-        r.amount = progress->sent;
-        r.millis = std::chrono::duration_cast<std::chrono::milliseconds>(
-                       std::chrono::steady_clock::now() - progress->start)
-                       .count();
-        try {
-          store->add_download(account_id, r);
-        } catch (...) {
-          // A record that cannot be written must not take the server down.
-        }
-      });
+      [write_record](bool) mutable { write_record(); });
 }
 
 void Site::shortener(const Request& req, Response& res) {

@@ -62,7 +62,9 @@ void Site::upload(const std::string& label, const Request& req, Response& res) {
   std::optional<std::string> name = script_unescape(query["f"]);
   std::optional<std::string> subdirectory = script_unescape(query["l"]);
   if (!name || !subdirectory) return refuse(texts::UPLOAD_FAILED);
-  if (name->empty()) *name = part->filename;
+  // The form's filename is the file's own name byte for byte; the address's copy went
+  // through the page script's escaping, which turns an apostrophe into a typographic one.
+  if (valid_name(part->filename)) *name = part->filename;
   if (!valid_name(*name)) return refuse(texts::UPLOAD_FAILED);
   // "_" separates the parts of a sub-directory's ids; see space_forms.cpp.
   if (!subdirectory->empty() && (!valid_name(*subdirectory) || subdirectory->find('_') != std::string::npos))

@@ -106,7 +106,8 @@ TEST_F(ServiceRobustnessTest, BrokenUploadsStoreNothing) {
       {"no p at all", "/?ly=" + space_host() + "&f=a.txt", good, type},
       {"another space's host", "/?p=03" + upload_code + "0&ly=x." + service->domain() + "&m=15&f=a.txt&l=&t=", good, type},
       {"broken escape in the name", upload_target("a%u12"), good, type},
-      {"name with a slash", upload_target("..%2Fa.txt"), good, type},
+      {"name with a slash", upload_target("..%2Fa.txt"), upload_body("../a.txt", "abc"), type},
+      {"name with a control character", upload_target("a%09.txt"), upload_body("a\t.txt", "abc"), type},
       {"sub-directory with a colon", upload_target("a.txt").replace(upload_target("a.txt").find("&l="), 3, "&l=c%3A"), good, type},
   };
   for (const Case& c : cases) {

@@ -70,7 +70,7 @@ TEST_F(ServiceTransferTest, UploadThenDownloadGivesTheSameBytes) {
     std::size_t size;
   };
   // Binary content may hold anything, also what looks like the form's delimiter.
-  const Case cases[] = {{"a b.bin", 1 << 20}, {"空文件.txt", 0}, {"报告 第2版.doc", 70001}};
+  const Case cases[] = {{"a b.bin", 1 << 20}, {"空文件.txt", 0}, {"报告 第2版.doc", 70001}, {"it's.txt", 5}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::string bytes = random_bytes(c.size, c.size);

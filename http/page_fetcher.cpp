@@ -123,7 +123,7 @@ bool is_plain_host(std::string_view host) {
 }
 
 // The address libcurl connects to, rebuilt from the host, port and object the request
-// is specified by. Blanks in the object are sent as %20, as a browser does.
+// is made of. Blanks in the object are sent as %20, as a browser does.
 std::string request_address(const std::string& url) {
   std::string host = host_of_url(url, false);
   int port = port_of_url(url);
@@ -140,7 +140,7 @@ struct EasyHandle {
   }
 };
 
-// Step 13 to 15 over the final header block: Location and Set-Cookie lines, the merge
+// The final header block read for the callers: Location and Set-Cookie lines, the merge
 // into the caller's cookies, and the header block standing in for a missing Location.
 void read_header_lines(const std::string& raw_headers, const FetchOptions& options) {
   std::string location;

@@ -5,7 +5,9 @@
 // the service session from the login to every later request.
 //
 // What the server sees, line by line:
-//   GET|POST <object> HTTP/1.1       the object is path_of_url(url); blanks go as %20
+//   GET|POST <object> HTTP/1.1       the object is path_of_url(url); in its path part
+//                                    blanks and GBK bytes go percent-encoded, the
+//                                    query goes byte for byte
 //   Host: <host>[:<port>]            the port only when it is not the scheme's default
 //   User-Agent: <agent>              DEFAULT_USER_AGENT, or the value of a User-Agent
 //                                    line in headers (that line is sent only here)

@@ -135,6 +135,19 @@ TEST_F(PageFetcher, GetCarriesTheDefaultLinesInOrder) {
   EXPECT_EQ(r.body, "");
 }
 
+// Blanks and GBK bytes in the path go percent-encoded (any server decodes them the same);
+// the query goes as it stands, GBK bytes included.
+TEST_F(PageFetcher, ObjectKeepsTheQueryBytes) {
+  RawServer server([](const RawRequest&) { return RawServer::response("ok"); });
+  const std::string url =
+      server.base_url() + "/a b/\xC4\xBF\xC2\xBC.asp?n=\xCE\xC4&s=x%20y" /* 目录, 文 */;
+  EXPECT_EQ(fetch_page(url), "ok");
+  ASSERT_EQ(server.request_count(), 1u);
+  const RawRequest r = server.requests()[0];
+  EXPECT_EQ(r.request_line, "GET /a%20b/%c4%bf%c2%bc.asp?n=\xCE\xC4&s=x%20y HTTP/1.1");
+  EXPECT_EQ(r.header("Referer"), url);
+}
+
 struct PostCase {
   const char* name;
   const char* post_text;

@@ -5,7 +5,7 @@ set -euo pipefail
 PACKAGES=(
   cmake ninja-build g++ clang pkg-config
   libcurl4-openssl-dev libpcre2-dev libsqlite3-dev libcpp-httplib-dev
-  qt6-base-dev libgl-dev
+  qt6-base-dev qt6-svg-dev libgl-dev
   libunicorn-dev gcc-mingw-w64-i686
   libgtest-dev libgmock-dev libbenchmark-dev libreadline-dev nlohmann-json3-dev
   libclang-rt-14-dev

@@ -12,9 +12,16 @@ PartStatusBar::PartStatusBar(const std::vector<int>& widths, QWidget* parent) : 
     label->setFrameShape(QFrame::StyledPanel);
     label->setFrameShadow(QFrame::Sunken);
     label->setTextFormat(Qt::PlainText);
-    label->setMinimumWidth(0);
-    label->setFixedWidth(widths[i]);
-    addWidget(label, i + 1 == widths.size() ? 1 : 0);
+    if (i + 1 == widths.size()) {
+      // The last part gives way when the window is narrower than all parts together.
+      label->setMinimumWidth(0);
+      label->setMaximumWidth(widths[i]);
+      label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+      addWidget(label, 1);
+    } else {
+      label->setFixedWidth(widths[i]);
+      addWidget(label, 0);
+    }
     parts_.push_back(label);
   }
   texts_.resize(widths.size());

@@ -11,7 +11,7 @@ class PartStatusBar : public QStatusBar {
   Q_OBJECT
 
  public:
-  // One part per width; the last part also takes any room left over.
+  // One part per width; the last part narrows when the bar is too short for all.
   PartStatusBar(const std::vector<int>& widths, QWidget* parent = nullptr);
 
   int part_count() const { return static_cast<int>(parts_.size()); }

@@ -10,6 +10,8 @@ int command_login(Context& ctx, const std::vector<std::string>& args) {
   std::string result;
   int status = login_with_options(ctx, &result);
   if (status == EXIT_USAGE) return status;
+  if (status == EXIT_NETWORK)
+    warn("corvane-cli: no answer from the service (" + to_terminal(home_page_url(ctx)) + ")");
   const bool ok = status == EXIT_OK;
   emit(ctx,
        {{"result", to_terminal(result)},

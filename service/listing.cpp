@@ -31,6 +31,58 @@ constexpr std::string_view HEAD_OPEN = "src=";
 constexpr std::string_view BODY_OPEN = "<ul ";
 constexpr std::string_view BODY_CLOSE = "</ul>";
 
+// Whether byte index pos of text starts a character, found from the bytes just before it
+// rather than by stepping from the start: the byte after any byte outside the lead range
+// starts a character (that byte ends one, whether it stood alone or was a trail byte),
+// and from there the lead-range bytes pair up.
+bool starts_character(std::string_view text, std::size_t pos) {
+  std::size_t run = 0;
+  while (run < pos) {
+    const unsigned char b = static_cast<unsigned char>(text[pos - run - 1]);
+    if (b < 0x81 || b > 0xFE) break;
+    ++run;
+  }
+  return run % 2 == 0;
+}
+
+// The first occurrence of marker at or after from that starts a character, as find_text
+// finds it, but without stepping through all the text before it (a page runs to
+// megabytes). npos when there is none.
+std::size_t find_on_boundary(std::string_view text, std::string_view marker, std::size_t from) {
+  if (marker.empty()) return std::string_view::npos;
+  for (std::size_t at = text.find(marker, from); at != std::string_view::npos;
+       at = text.find(marker, at + 1))
+    if (starts_character(text, at)) return at;
+  return std::string_view::npos;
+}
+
+// text_between(text, left, right), found faster.
+std::string between(std::string_view text, std::string_view left_marker,
+                    std::string_view right_marker) {
+  const std::string left = replace_all(left_marker, QUOTE_TOKEN, "\"");
+  const std::string right = replace_all(right_marker, QUOTE_TOKEN, "\"");
+  const std::size_t l = find_on_boundary(text, left, 0);
+  if (l == std::string_view::npos) return {};
+  const std::size_t from = l + left.size();
+  const std::size_t r = find_on_boundary(text, right, from);
+  if (r == std::string_view::npos) return {};
+  return std::string(text.substr(from, r - from));
+}
+
+// replace_all(text, marker, "") for a marker that ends a character (an ASCII one).
+std::string remove_all(std::string_view text, std::string_view marker) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t at = 0;
+  for (std::size_t hit = find_on_boundary(text, marker, 0); hit != std::string_view::npos;
+       hit = find_on_boundary(text, marker, at)) {
+    out.append(text.substr(at, hit - at));
+    at = hit + marker.size();
+  }
+  out.append(text.substr(at));
+  return out;
+}
+
 void notify(const ListingRowCallback& after_row) {
   if (after_row) after_row();
 }
@@ -399,7 +451,7 @@ DirectoryListing parse_directory_list(std::string_view answer, const ListingRowC
   DirectoryListing out;
   // The "|" that ends a key on the page becomes the "&" at which the key group stops.
   const std::string page = replace_all(answer, "|", "&");
-  const std::string list = "<li id='" + text_between(page, DIRECTORY_LIST_LEFT, "\"");
+  const std::string list = "<li id='" + between(page, DIRECTORY_LIST_LEFT, "\"");
   RegexMatcher matcher;
   matcher.create(DIRECTORY_ROW_PATTERN, list);
   for (int m = 1; m <= matcher.count(); ++m) {
@@ -417,13 +469,13 @@ FileListing parse_file_list(std::string_view page, std::string_view directory,
                             std::string_view domain_label, const ListingRowCallback& after_row) {
   FileListing out;
   // The first occurrence anywhere, also when it ends a longer number (12 inside 112).
-  out.upload_code = text_between(page, std::string(directory) + ",0,'", "'");
+  out.upload_code = between(page, std::string(directory) + ",0,'", "'");
   out.upload_server =
-      ascii_lower(text_between(page, UPLOAD_SERVER_LEFT, "." + std::string(domain_label)));
+      ascii_lower(between(page, UPLOAD_SERVER_LEFT, "." + std::string(domain_label)));
 
-  std::string list = text_between(page, FILE_LIST_LEFT, FILE_LIST_RIGHT);
-  for (const char* prefix : {NOTE_PREFIX, HIDDEN_ID_PREFIX})
-    if (contains(list, prefix)) list = replace_all(list, prefix, "");
+  std::string list = between(page, FILE_LIST_LEFT, FILE_LIST_RIGHT);
+  for (std::string_view prefix : {NOTE_PREFIX, HIDDEN_ID_PREFIX})
+    if (list.find(prefix) != std::string::npos) list = remove_all(list, prefix);
 
   RegexMatcher blocks_matcher;  // matcher A
   RegexMatcher files_matcher;   // matcher B, once per sub-directory

@@ -9,6 +9,7 @@
 #include "service/regex_matcher.h"
 #include "service/shortener.h"
 #include "service/upload.h"
+#include "text/gbk_text.h"
 
 namespace {
 
@@ -35,7 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   corvane::parse_directory_list(input);
   corvane::parse_directory_list("value=\"<li id='" + input);
-  corvane::parse_file_list(input, directory, "corvane");
+  // The parser's own marker search must find what text_between finds.
+  const corvane::FileListing listing = corvane::parse_file_list(input, directory, "corvane");
+  if (listing.upload_code != corvane::text_between(input, directory + ",0,'", "'") ||
+      listing.upload_server !=
+          corvane::ascii_lower(corvane::text_between(input, "Q.f_s='cv-", ".corvane")))
+    std::abort();
   // Most random inputs lack the list marker; wrap them in it so the list parsing runs.
   corvane::parse_file_list("Q.f_s='cv-" + input + ".corvane' id=\"Yz1\" name=\"Yz1\" value=\"<li><img " +
                                input + "\"/>",

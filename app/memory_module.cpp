@@ -35,6 +35,7 @@ constexpr unsigned IMAGE_REL_BASED_HIGHLOW = 3;
 constexpr std::uint32_t IMAGE_ORDINAL_FLAG = 0x80000000;
 constexpr std::uint32_t DLL_PROCESS_DETACH = 0;
 constexpr std::uint32_t DLL_PROCESS_ATTACH = 1;
+constexpr std::uint64_t MAX_IMAGE_SIZE = 0x20000000;  // 512 MB
 
 std::uint16_t get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 std::uint32_t get32(const std::uint8_t* p) {
@@ -236,7 +237,9 @@ bool MemoryModule::load(std::span<const std::uint8_t> block, ImportResolver reso
   if (image_size == 0) return false;
   // The header copy must fit too, or it would run past the end of the mapping.
   if (headers_size > image_size) image_size = headers_size;
-  if (image_size > 0xFFFFFFFFull) return false;
+  // The image is built in host memory before it is mapped; a size no 32-bit process
+  // could map is damage, not a reason to try.
+  if (image_size > MAX_IMAGE_SIZE) return false;
 
   ImageBuffer image(static_cast<std::uint32_t>(image_size));
   std::memcpy(image.data(), bytes, headers_size);

@@ -136,6 +136,12 @@ const BrokenImageCase BROKEN_IMAGES[] = {
        put32(b, test::PE_SIZE_OF_IMAGE_OFFSET, 0);
        return b;
      }},
+    {"image size no process could map",
+     [] {
+       auto image = tagged_dll(1);
+       image.size_of_image = 0xFFFFF000;
+       return image.build();
+     }},
     {"section data beyond the block",
      [] {
        auto b = tagged_dll(1).build();

@@ -12,6 +12,7 @@
 #include "platform/module_registry.h"
 #include "skin/engine/she_format.h"
 #include "tests/support/gbk.h"
+#include "tests/support/pe_builder.h"
 
 namespace corvane {
 namespace {
@@ -245,6 +246,34 @@ TEST_F(SkinEngineTest, StylesWithoutASinkGoNowhere) {
   set_skin_style_sink({});
   EXPECT_EQ(apply_skin(skin_data(), std::nullopt, 0, 0, 0), SKIN_APPLIED);
   EXPECT_TRUE(styles_.empty());
+}
+
+// Without an engine (none carried, or one without the export) there is no skin, and
+// nothing goes to the sink.
+TEST(SkinWithoutEngineTest, NothingToAskMeansUnavailable) {
+  std::vector<SkinStyle> styles;
+  set_skin_style_sink([&](const SkinStyle& style) { styles.push_back(style); });
+
+  EXPECT_EQ(apply_skin(MemoryModule{}, skin_data(), std::nullopt, 0, 0, 0), SKIN_UNAVAILABLE);
+
+  test::PeImage image;
+  image.characteristics = test::PE_EXECUTABLE_IMAGE | test::PE_32BIT_MACHINE;
+  image.text = {0xB8, 0x01, 0x00, 0x00, 0x00, 0xC2, 0x18, 0x00};  // mov eax,1; ret 24
+  image.has_exports = true;
+  image.export_functions = {test::PE_TEXT_RVA};
+  image.export_names = {{"SkinH_AttachResource", 0}};
+  const auto bytes = image.build();
+  MemoryModule other;
+  ASSERT_TRUE(other.load(bytes));
+  EXPECT_EQ(apply_skin(other, skin_data(), std::nullopt, 0, 0, 0), SKIN_UNAVAILABLE);
+  other.unload();
+
+  if (skin_engine_image().empty()) {
+    EXPECT_FALSE(load_skin_engine());
+    EXPECT_EQ(apply_skin(skin_data(), std::nullopt, 0, 0, 0), SKIN_UNAVAILABLE);
+  }
+  EXPECT_TRUE(styles.empty());
+  set_skin_style_sink({});
 }
 
 TEST(SkinDataTest, CarriedSkinDataIsSheData) {

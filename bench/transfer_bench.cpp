@@ -7,6 +7,7 @@
 #include <string>
 
 #include "http/transfer_client.h"
+#include "tests/support/process.h"
 #include "tests/support/raw_server.h"
 #include "tests/support/temp_dir.h"
 
@@ -52,7 +53,23 @@ void BM_Download(benchmark::State& state) {
   // Stays near zero whatever the size: the file is never held in memory.
   state.counters["peak_rss_growth_kb"] = static_cast<double>(peak_rss_kb() - before);
 }
-BENCHMARK(BM_Download)->Arg(16)->Arg(256)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Download)->Arg(16)->Arg(1024)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same download by the curl command-line tool, against the same kind of server, as the
+// yardstick for throughput.
+void BM_CurlDownload(benchmark::State& state) {
+  const std::int64_t size = state.range(0) << 20;
+  RawServer server = streaming_server(size);
+  corvane::test::TempDir dir;
+  const std::string out = dir.str() + "/f.bin";
+  for (auto _ : state) {
+    auto r = corvane::test::run_process(
+        {"/usr/bin/curl", "-s", "--noproxy", "*", "-o", out, server.base_url() + "/f"});
+    if (r.exit_code != 0) state.SkipWithError("curl failed");
+  }
+  state.SetBytesProcessed(state.iterations() * size);
+}
+BENCHMARK(BM_CurlDownload)->Arg(1024)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_Upload(benchmark::State& state) {
   const std::size_t size = static_cast<std::size_t>(state.range(0)) << 20;
@@ -68,6 +85,22 @@ void BM_Upload(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(size));
 }
 BENCHMARK(BM_Upload)->Arg(15)->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_CurlUpload(benchmark::State& state) {
+  const std::size_t size = static_cast<std::size_t>(state.range(0)) << 20;
+  RawServer server([](const corvane::test::RawRequest&) { return RawServer::response("ok"); });
+  corvane::test::TempDir dir;
+  const std::string file = dir.str() + "/up.bin";
+  corvane::test::write_file(file, std::string(size, 'u'));
+  for (auto _ : state) {
+    auto r = corvane::test::run_process({"/usr/bin/curl", "-s", "--noproxy", "*", "-H",
+                                         "Expect:", "-H", "Content-Type: application/octet-stream",
+                                         "--data-binary", "@" + file, server.base_url() + "/up"});
+    if (r.exit_code != 0) state.SkipWithError("curl failed");
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(size));
+}
+BENCHMARK(BM_CurlUpload)->Arg(15)->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -440,6 +440,7 @@ struct TransferClient::Request {
   void drive(long stall_ms, Stop stop) {
     while (!finished && !stop()) {
       int running = 0;
+      const auto activity_before = last_activity;
       CURLMcode mc = curl_multi_perform(multi, &running);
       int left = 0;
       while (CURLMsg* msg = curl_multi_info_read(multi, &left))
@@ -456,7 +457,9 @@ struct TransferClient::Request {
         }
         wait_ms = static_cast<int>(std::min<long long>(wait_ms, stall_ms - quiet.count()));
       }
-      curl_multi_poll(multi, nullptr, 0, std::max(wait_ms, 1), nullptr);
+      // While bytes keep moving, go straight on; wait for the socket only when idle.
+      if (last_activity == activity_before)
+        curl_multi_poll(multi, nullptr, 0, std::max(wait_ms, 1), nullptr);
     }
   }
 
@@ -641,7 +644,9 @@ bool TransferClient::send(std::string body, TransferProgressCallback callback,
   // names in lower case, and the header accessors look for them case-sensitively.
   curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
-  curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, static_cast<long>(DOWNLOAD_PIECE_BYTES));
+  // libcurl reads the socket in large blocks; the body still reaches the file and the
+  // progress record in pieces of at most DOWNLOAD_PIECE_BYTES (see on_write).
+  curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 65536L);
   // Explicit, so that http_proxy and friends from the environment never apply.
   curl_easy_setopt(easy, CURLOPT_PROXY, s.proxy.c_str());
   curl_easy_setopt(easy, CURLOPT_NOPROXY, "");

@@ -9,16 +9,10 @@
 #include "http/page_fetcher.h"
 #include "tests/cli/cli_service_fixture.h"
 #include "tests/support/gbk.h"
+#include "tests/support/random_bytes.h"
 
 namespace corvane::test {
 namespace {
-
-std::string random_bytes(std::size_t n, uint64_t seed) {
-  std::mt19937_64 rng(seed);
-  std::string out(n, '\0');
-  for (char& c : out) c = static_cast<char>(rng() & 0xFF);
-  return out;
-}
 
 class CliFilesTest : public CliServiceTest {
  protected:

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "localservice/local_service.h"
-#include "tests/cli/interactive_process.h"
+#include "tests/support/process.h"
 #include "tests/localservice/service_fixture.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"

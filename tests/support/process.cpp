@@ -2,10 +2,10 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <stdexcept>
 
 extern char** environ;
@@ -14,6 +14,16 @@ namespace corvane::test {
 
 ProcessResult run_process(const std::vector<std::string>& argv, const std::string& input,
                           const std::vector<std::string>& extra_env) {
+  bool sent = false;
+  return run_interactive(argv, extra_env, [&](const std::string&, const std::string&) {
+    if (sent) return Reply{};
+    sent = true;
+    return Reply{input, true};
+  });
+}
+
+ProcessResult run_interactive(const std::vector<std::string>& argv,
+                              const std::vector<std::string>& extra_env, const Responder& responder) {
   int in[2], out[2], err[2];
   if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC))
     throw std::runtime_error("pipe failed");
@@ -38,43 +48,46 @@ ProcessResult run_process(const std::vector<std::string>& argv, const std::strin
   close(in[0]);
   close(out[1]);
   close(err[1]);
+  // A child that ends while an answer is on its way must not take the test with it.
+  signal(SIGPIPE, SIG_IGN);
 
   ProcessResult r;
-  size_t written = 0;
   int in_fd = in[1];
-  if (input.empty()) {
-    close(in_fd);
-    in_fd = -1;
-  } else {
-    fcntl(in_fd, F_SETFL, O_NONBLOCK);
-  }
-  bool out_open = true, err_open = true;
+  auto answer = [&](const Reply& reply) {
+    std::size_t written = 0;
+    while (in_fd >= 0 && written < reply.text.size()) {
+      ssize_t w = write(in_fd, reply.text.data() + written, reply.text.size() - written);
+      if (w <= 0) break;
+      written += static_cast<std::size_t>(w);
+    }
+    if (reply.close && in_fd >= 0) {
+      close(in_fd);
+      in_fd = -1;
+    }
+  };
+  answer(responder(r.out, r.err));
+  bool out_open = true, err_open = true, killed = false;
   while (out_open || err_open) {
-    pollfd fds[3];
+    pollfd fds[2];
     int n = 0;
     if (out_open) fds[n++] = {out[0], POLLIN, 0};
     if (err_open) fds[n++] = {err[0], POLLIN, 0};
-    if (in_fd >= 0) fds[n++] = {in_fd, POLLOUT, 0};
-    if (poll(fds, n, 60000) <= 0) break;
+    if (poll(fds, static_cast<nfds_t>(n), 60000) <= 0) {
+      kill(pid, SIGKILL);
+      killed = true;
+      break;
+    }
     for (int k = 0; k < n; ++k) {
       if (!fds[k].revents) continue;
-      if (fds[k].fd == in_fd) {
-        ssize_t w = write(in_fd, input.data() + written, input.size() - written);
-        if (w > 0) written += static_cast<size_t>(w);
-        if (w < 0 || written == input.size()) {
-          close(in_fd);
-          in_fd = -1;
-        }
-        continue;
-      }
       char buf[8192];
       ssize_t got = read(fds[k].fd, buf, sizeof buf);
-      bool is_out = fds[k].fd == out[0];
+      const bool is_out = fds[k].fd == out[0];
       if (got <= 0) {
         (is_out ? out_open : err_open) = false;
         continue;
       }
-      (is_out ? r.out : r.err).append(buf, static_cast<size_t>(got));
+      (is_out ? r.out : r.err).append(buf, static_cast<std::size_t>(got));
+      answer(responder(r.out, r.err));
     }
   }
   if (in_fd >= 0) close(in_fd);
@@ -82,7 +95,7 @@ ProcessResult run_process(const std::vector<std::string>& argv, const std::strin
   close(err[0]);
   int status = 0;
   waitpid(pid, &status, 0);
-  r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.exit_code = !killed && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return r;
 }
 

@@ -1,5 +1,7 @@
 // The main window as it opens: its controls by name, their texts and states, the status
 // bar, the pop-up menu and the lists' columns; and the list model behind the views.
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QHeaderView>
 #include <QMenu>
 #include <QSignalSpy>
@@ -115,6 +117,38 @@ TEST_F(MainWindowTest, ListsGrowWithTheWindow) {
   // (the tab widget may round its page by a pixel)
   EXPECT_NEAR(w.超级列表框->height() - list_before.height(), 700 - window_before.height(), 1);
   EXPECT_EQ(w.图形按钮_退出->geometry().right() + 1, 1000);  // the right-hand group follows
+}
+
+TEST_F(MainWindowTest, UploadDialogOffersEveryFile) {
+  MainWindow& w = open_window();
+  const TempDir files;
+  write_file(files.path() / "noext", "x");
+  ModalScript script;
+  script.then([&](QWidget* d) {
+    auto* dialog = qobject_cast<QFileDialog*>(d);
+    ASSERT_NE(dialog, nullptr) << d->metaObject()->className();
+    // Whatever fails below, the dialog closes and the test goes on.
+    struct Closer {
+      QFileDialog* d;
+      ~Closer() {
+        if (d->isVisible()) d->reject();
+      }
+    } closer{dialog};
+    EXPECT_EQ(dialog->objectName(), qt("通用对话框1"));
+    EXPECT_EQ(dialog->windowTitle(), qt("选择要上传的文件"));
+    EXPECT_EQ(dialog->nameFilters(), QStringList{qt("所有文件(*.*)")});
+    auto* model = dialog->findChild<QFileSystemModel*>();
+    ASSERT_NE(model, nullptr);
+    EXPECT_TRUE(model->nameFilters().isEmpty());  // a name without a dot is offered too
+    dialog->setDirectory(QString::fromStdString(files.str()));
+    dialog->selectFile(QString::fromStdString((files.path() / "noext").string()));
+    static_cast<QDialog*>(dialog)->done(QDialog::Accepted);  // no wait for the file list
+  });
+  EXPECT_EQ(w.choose_upload_file(), (files.path() / "noext").string());
+  // Cancelled: no path.
+  script.then([](QWidget* d) { qobject_cast<QDialog*>(d)->reject(); });
+  EXPECT_EQ(w.choose_upload_file(), "");
+  EXPECT_TRUE(script.done());
 }
 
 TEST(ListModelTest, TenThousandRowsAreOneReset) {

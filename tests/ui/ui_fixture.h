@@ -45,6 +45,7 @@ inline QString qt(std::string_view utf8) { return QString::fromUtf8(utf8.data(),
 class ModalScript {
  public:
   ModalScript() {
+    hide_watch_.script = this;
     timer_.setInterval(5);
     QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
     timer_.start();
@@ -58,6 +59,8 @@ class ModalScript {
     QWidget* w = QApplication::activeModalWidget();
     if (!w || !w->isVisible() || w == last_.data()) return;
     last_ = w;
+    // A dialog kept for the next time (the upload dialog) is new again once it hid.
+    w->installEventFilter(&hide_watch_);
     if (handlers_.empty()) {
       unexpected_.push_back(w->metaObject()->className());
       QTimer::singleShot(0, w, [w] { w->close(); });
@@ -68,6 +71,15 @@ class ModalScript {
     handler(w);
   }
 
+  struct HideWatch : QObject {
+    ModalScript* script = nullptr;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+      if (event->type() == QEvent::Hide && watched == script->last_.data()) script->last_ = nullptr;
+      return false;
+    }
+  };
+
+  HideWatch hide_watch_;
   QTimer timer_;
   QPointer<QWidget> last_;
   std::deque<std::function<void(QWidget*)>> handlers_;

@@ -3,6 +3,7 @@
 
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QResizeEvent>
@@ -245,11 +246,17 @@ void MainWindow::disable_session_commands() {
 
 std::string MainWindow::choose_upload_file() {
   if (!upload_dialog_) {
-    upload_dialog_ = new QFileDialog(选择夹1, to_qt(ui_text::UPLOAD_DIALOG_TITLE), QString(),
-                                     to_qt(ui_text::UPLOAD_DIALOG_FILTER) + QStringLiteral(" (*)"));
+    upload_dialog_ = new QFileDialog(选择夹1, to_qt(ui_text::UPLOAD_DIALOG_TITLE));
     upload_dialog_->setObjectName(QStringLiteral("通用对话框1"));
     upload_dialog_->setFileMode(QFileDialog::ExistingFile);
     upload_dialog_->setAcceptMode(QFileDialog::AcceptOpen);
+    upload_dialog_->setNameFilter(to_qt(ui_text::UPLOAD_DIALOG_FILTER));
+    // The filter stands for every file, but outside Windows "*.*" only matches names
+    // with a dot: the dialog's own file list is told to show everything.
+    if (auto* files = upload_dialog_->findChild<QFileSystemModel*>()) {
+      files->setNameFilters({});
+      connect(upload_dialog_, &QFileDialog::filterSelected, files, [files] { files->setNameFilters({}); });
+    }
   }
   if (upload_dialog_->exec() != QDialog::Accepted) return {};
   const QStringList files = upload_dialog_->selectedFiles();

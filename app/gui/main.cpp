@@ -62,7 +62,8 @@ The Corvane desktop client.
 options:
   --demo                   run the local stand-in of the service inside the program, with
                            a demo space (log in as demo / demo); its data stays in the
-                           user's data directory between runs
+                           user's data directory between runs. The host options below
+                           then name the hosts it answers for (default corvane.localhost)
   --domain HOST[:PORT]     the service's domain (default corvane.example, or $CORVANE_DOMAIN)
   --main-host HOST[:PORT]  back end and registration host (default www.DOMAIN)
   --shortener-host HOST    address shortener (default s.DOMAIN)
@@ -114,6 +115,10 @@ int main(int argc, char** argv) {
     corvane::LocalService::Options options;
     options.data_dir = demo_data_directory();
     options.seed_demo = true;
+    // The local service answers for the hosts given, else for its own under .localhost.
+    if (!args.domain.empty()) options.domain = args.domain;
+    options.main_host = args.main_host;
+    options.shortener_host = args.shortener_host;
     std::string error;
     demo_service = corvane::LocalService::start(options, &error).release();
     if (!demo_service) {

@@ -67,6 +67,7 @@ MainWindow::MainWindow(ProcessObjects& objects, Hooks hooks, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+  destroy_update_log_window();
   objects_.prompter.forget_parent_window(this);
 }
 
